@@ -1,0 +1,44 @@
+// receiver_sim: a simulated Tavrin Rivulet receiver, for trying the software
+// without hardware. Each link kind is a subcommand.
+#include <cstdio>
+#include <cstring>
+
+#include "sim/sim_log.h"
+
+namespace {
+
+struct Subcommand {
+  const char* name;
+  const char* summary;
+  int (*run)(int argc, char** argv);  // argv[0] is the subcommand's name
+};
+
+// Each link's simulator adds its entry here.
+const Subcommand subcommands[] = {
+    {nullptr, nullptr, nullptr},
+};
+
+void print_usage(FILE* out) {
+  fprintf(out, "usage: receiver_sim [--verbose] LINK [options]   (LINK --help for its options)\n\nlinks:\n");
+  for (const Subcommand& s : subcommands)
+    if (s.name) fprintf(out, "  %-10s %s\n", s.name, s.summary);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int first = 1;
+  if (first < argc && !strcmp(argv[first], "--verbose")) {
+    sim_set_verbose(true);
+    ++first;
+  }
+  if (first >= argc || !strcmp(argv[first], "--help") || !strcmp(argv[first], "-h")) {
+    print_usage(first >= argc ? stderr : stdout);
+    return first >= argc ? 2 : 0;
+  }
+  for (const Subcommand& s : subcommands)
+    if (s.name && !strcmp(s.name, argv[first])) return s.run(argc - first, argv + first);
+  fprintf(stderr, "receiver_sim: unknown link '%s'\n", argv[first]);
+  print_usage(stderr);
+  return 2;
+}

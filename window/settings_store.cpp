@@ -56,6 +56,11 @@ void SettingsStore::write_unsigned(const QString& key, unsigned value) { set_val
 void SettingsStore::write_bool(const QString& key, bool value) { set_value(key, value); }
 void SettingsStore::write_text(const QString& key, const QString& value) { set_value(key, value); }
 
+void SettingsStore::reopen(const QString& path) {
+  QMutexLocker lock(&lock_);
+  settings_.reset(new QSettings(path, QSettings::IniFormat));
+}
+
 void SettingsStore::sync() {
   QMutexLocker lock(&lock_);
   settings_->sync();

@@ -29,6 +29,10 @@ class SettingsStore {
   void write_bool(const QString& key, bool value);
   void write_text(const QString& key, const QString& value);
 
+  // Writes what is pending and starts over on the file at `path` (used when
+  // the working directory changes under a running program, and by tests).
+  void reopen(const QString& path);
+
   // Writes pending changes to disk now (also done at destruction).
   void sync();
   QString file_name();

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qtbase5-dev qtbase5-dev-tools
+  qtbase5-dev qtbase5-dev-tools qtbase5-private-dev libxcb1-dev
   libhidapi-dev
   libfuse3-dev fuse3
   googletest libgtest-dev libbenchmark-dev

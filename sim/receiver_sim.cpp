@@ -5,6 +5,8 @@
 
 #include "sim/sim_log.h"
 
+int run_msd_receiver(int argc, char** argv);  // sim/msd_receiver.cpp
+
 namespace {
 
 struct Subcommand {
@@ -15,6 +17,7 @@ struct Subcommand {
 
 // Each link's simulator adds its entry here.
 const Subcommand subcommands[] = {
+    {"msd", "mass-storage drive: command.out, command.in, stream.dat (FUSE)", run_msd_receiver},
     {nullptr, nullptr, nullptr},
 };
 

@@ -10,7 +10,7 @@ packages=(
   libfuse3-dev fuse3
   googletest libgtest-dev libbenchmark-dev
   iproute2 util-linux
-  xvfb xauth
+  xvfb xauth fonts-liberation
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include <hidapi/hidapi.h>
 
 #include <chrono>
+#include <functional>
 #include <vector>
 
 #include "test_usb_support.h"
@@ -303,4 +304,71 @@ TEST_F(UsbLinkTest, NoSectorBufferFailsTheTransferWithItsMessage) {
   EXPECT_EQ(GetCapturedStdout(), "Cannot allocate buffer!\r\nCannot allocate buffer!\r\n");
   EXPECT_EQ(drive_->commands().size(), 1u);
   EXPECT_EQ(drive_->answer_writes(), 0) << "the waiting answer was not taken";
+}
+
+namespace {
+
+struct StartupQuery {
+  int (*send)();
+  uint8_t answer_code;
+};
+
+int query_main_clock_low() { return CMD_QUERY_MAIN_CLOCK(0); }
+int query_main_clock_high() { return CMD_QUERY_MAIN_CLOCK(1); }
+int set_broadcast_off() { return CMD_SET_BROADCAST(false); }
+int query_vhf_ref_clock() { return CMD_QUERY_VHF_REF_CLOCK(); }
+
+// What the start-up sequence asks, in its order, and the code each answer carries.
+const StartupQuery STARTUP_QUERIES[] = {
+    {CMD_QUERY_FE_STATUS, 4},      {CMD_QUERY_FIRMWARE_VERSION, 9}, {CMD_QUERY_RX_MODE, 15},
+    {query_main_clock_low, 85},    {query_main_clock_high, 85},     {CMD_QUERY_IP_ADDRESS, 16},
+    {CMD_QUERY_IP_MASK, 17},       {CMD_QUERY_GATEWAY, 18},         {CMD_QUERY_DEST_PORT, 20},
+    {CMD_QUERY_DEST_IP, 19},       {CMD_QUERY_SERIAL_NUMBER, 29},   {CMD_QUERY_HW_VERSION, 37},
+    {CMD_QUERY_VCO_VOLTAGE, 32},   {CMD_QUERY_GAIN_TABLE, 34},      {set_broadcast_off, 41},
+    {CMD_QUERY_SDR_ID, 51},        {CMD_QUERY_DHCP_SERVER, 54},     {CMD_QUERY_DHCP_CLIENT, 76},
+    {CMD_QUERY_SAMPLE_RATE, 14},   {CMD_QUERY_AGC_STATE, 71},       {query_vhf_ref_clock, 91},
+};
+
+// Sends every start-up query, reading each answer before the next, and
+// assembles the main clock from its halves.
+void expect_startup_answers(const std::function<int(unsigned char*)>& read_one) {
+  uint32_t main_clock = 0;
+  for (const StartupQuery& q : STARTUP_QUERIES) {
+    ASSERT_GT(q.send(), 0);
+    unsigned char report[7] = {};
+    ASSERT_GT(read_one(report), 0) << "no answer to code " << int(q.answer_code);
+    const Answer answer = decode_answer(report);
+    EXPECT_EQ(answer.kind, Answer::Status);
+    EXPECT_EQ(answer.code, q.answer_code);
+    if (answer.code == 85) apply_main_clock_half(answer.value, &main_clock);
+    if (answer.code == 15) EXPECT_LE(answer.value, 5u);
+    if (answer.code == 4) EXPECT_EQ(answer.value, 0u) << "front end working";
+  }
+  EXPECT_EQ(main_clock, 80000000u);
+}
+
+}  // namespace
+
+TEST_F(UsbLinkTest, SimulatedReceiversAnswerTheStartUpQueriesOrStaySilent) {
+  hid_sim::attach(0x255D, 0x0006);
+  ASSERT_EQ(open_device_link(name_), 1);
+  expect_startup_answers(read_answer);
+  hid_sim::set_silent(true);
+  ASSERT_GT(CMD_QUERY_FIRMWARE_VERSION(), 0);
+  unsigned char report[7];
+  EXPECT_EQ(read_answer(report), -1);
+  close_device_link();
+  hid_sim::reset();
+
+  MOUNT_DRIVE();
+  set_msd_path("H:/");
+  ASSERT_EQ(open_device_link(name_), 1);
+  expect_startup_answers(read_answer);
+  drive_->with_firmware([](SimFirmware& f) { f.wrong_answers = true; });
+  ASSERT_GT(CMD_QUERY_FIRMWARE_VERSION(), 0);
+  ASSERT_GT(read_answer(report), 0);
+  EXPECT_EQ(decode_answer(report).kind, Answer::Other) << "a report id no host reads";
+  drive_->with_firmware([](SimFirmware& f) { f.silent = true; f.wrong_answers = false; });
+  ASSERT_GT(CMD_QUERY_FIRMWARE_VERSION(), 0);
+  EXPECT_EQ(read_answer(report), 0);
 }

@@ -134,14 +134,21 @@ void MsdDrive::unmount() {
     closing_ = true;
     released_.notify_all();
   }
+  // The loop must end before fuse_unmount closes the device descriptor that
+  // its threads read. A request wakes one of them to see the exit; it is sent
+  // from a thread of its own, since an exiting loop may leave it unanswered
+  // until the unmount aborts the connection.
   fuse_exit(fuse_);
+  std::thread([path = mount_point_] {
+    struct stat st;
+    stat(path.c_str(), &st);
+  }).detach();
+  const bool loop_ended = loop_done_.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
   fuse_unmount(fuse_);
-  // The file system goes away once the last file on it is closed; a client
-  // that never closes its file must not hang whoever unmounts.
-  if (loop_done_.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+  if (loop_ended)
     fuse_destroy(fuse_);
   else
-    fprintf(stderr, "msd_drive: %s is still in use; its file system is left running\n",
+    fprintf(stderr, "msd_drive: the file system on %s did not stop; it is left running\n",
             mount_point_.c_str());
   fuse_ = nullptr;
   sim_log("drive unmounted from %s", mount_point_.c_str());

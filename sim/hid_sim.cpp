@@ -45,6 +45,7 @@ Simulator& sim() {
 }
 
 const wchar_t NOT_FOUND[] = L"No HID devices with requested VID/PID found in the system.";
+const wchar_t NO_ERROR[] = L"Success";  // what hidapi answers when nothing failed
 const wchar_t DISCONNECTED[] = L"hid_read/write: device disconnected";
 
 int report_bytes_of(uint16_t vendor, uint16_t product) {
@@ -195,8 +196,8 @@ SIM_HID_EXPORT int hid_get_product_string(hid_device* dev, wchar_t* string, size
 SIM_HID_EXPORT const wchar_t* hid_error(hid_device* dev) {
   Simulator& s = sim();
   std::lock_guard<std::mutex> hold(s.lock);
-  if (!dev) return s.last_error.empty() ? nullptr : s.last_error.c_str();
-  return s.unplugged ? DISCONNECTED : nullptr;
+  if (!dev) return s.last_error.empty() ? NO_ERROR : s.last_error.c_str();
+  return s.unplugged ? DISCONNECTED : NO_ERROR;
 }
 
 SIM_HID_EXPORT void hid_close(hid_device* dev) {

@@ -92,13 +92,16 @@ TEST_F(UsbLinkTest, HidAnswerShorterThanFiveBytesIsNoAnswer) {
 TEST_F(UsbLinkTest, UnpluggedHidDeviceFailsTheSendAndLeavesAnErrorText) {
   hid_sim::attach(0x255D, 0x0002);
   ASSERT_EQ(open_device_link(name_), 1);
-  EXPECT_EQ(hid_error(hid_device_handle()), nullptr);
+  EXPECT_STREQ(hid_error(hid_device_handle()), L"Success") << "as hidapi answers with no failure";
+  EXPECT_EQ(hid_link_error(), nullptr);
   command_pending = 1;
   hid_sim::unplug();
   EXPECT_LT(send_command(FIRMWARE_QUERY), 0);
   EXPECT_EQ(command_pending, 0);
-  ASSERT_NE(hid_error(hid_device_handle()), nullptr);
-  EXPECT_GT(wcslen(hid_error(hid_device_handle())), 0u);
+  ASSERT_NE(hid_link_error(), nullptr);
+  EXPECT_STREQ(hid_link_error(), hid_error(hid_device_handle()));
+  close_device_link();
+  EXPECT_EQ(hid_link_error(), nullptr) << "no device, no error";
 }
 
 TEST_F(UsbLinkTest, ClosingReleasesTheHidDeviceOnceAndReopenDoesNotLeakIt) {

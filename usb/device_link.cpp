@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <thread>
 
 #include "net/tcp_channel.h"
@@ -276,3 +277,10 @@ int wait_command_done() {
 }
 
 hid_device* hid_device_handle() { return hid_handle; }
+
+const wchar_t* hid_link_error() {
+  if (!hid_handle) return nullptr;
+  const wchar_t* text = hid_error(hid_handle);
+  if (!text || !text[0] || wcscmp(text, L"Success") == 0) return nullptr;
+  return text;
+}

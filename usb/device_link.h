@@ -53,6 +53,10 @@ int read_answer(unsigned char* answer);
 // clear: 0 when clear, -1 on time-out.
 int wait_command_done();
 
-// The open HID device, or nullptr. The status poll asks hidapi's hid_error()
-// about it to see whether the device was lost.
+// The open HID device, or nullptr.
 hid_device* hid_device_handle();
+// hidapi's text for the last failure on the open HID device, or nullptr when
+// there is none or no device is open. (hidapi's hid_error() answers "Success"
+// when nothing failed, so its result alone does not tell a lost device.) The
+// status poll shows this text and drops the link when it is not nullptr.
+const wchar_t* hid_link_error();

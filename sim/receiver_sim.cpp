@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/net_sim.h"
 #include "sim/sim_log.h"
 
 int run_msd_receiver(int argc, char** argv);  // sim/msd_receiver.cpp
@@ -18,6 +19,7 @@ struct Subcommand {
 // Each link's simulator adds its entry here.
 const Subcommand subcommands[] = {
     {"msd", "mass-storage drive: command.out, command.in, stream.dat (FUSE)", run_msd_receiver},
+    {"net", "network receiver: UDP sample streamer", run_net_sim},
     {nullptr, nullptr, nullptr},
 };
 

@@ -1,8 +1,12 @@
 // extio_host: a small SDR host program. Loads an ExtIO plug-in by path and
 // drives it from the command line.
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "host/plugin_loader.h"
 
@@ -15,12 +19,76 @@ void print_usage(FILE* out) {
           "commands:\n"
           "  info PLUGIN    load the plug-in and print what it reports about the\n"
           "                 receiver: name, model, hardware type, attenuator steps\n"
+          "  open PLUGIN [--seconds N]\n"
+          "                 open the receiver with its control window for N seconds\n"
+          "                 (default 10), then close it and print the callbacks seen\n"
           "\n"
           "The plug-in reads ./sdr_config.ini and writes ./extio_log.txt in the\n"
           "current directory.\n");
 }
 
 void host_callback(int, int, float, void*) {}
+
+// What the plug-in told the host through its callback.
+struct CallbackTally {
+  std::atomic<long> blocks{0};
+  std::atomic<long> samples{0};
+  std::atomic<long> rate_changed{0};
+  std::atomic<long> lo_changed{0};
+  std::atomic<long> attenuator_changed{0};
+  std::atomic<long> other{0};
+};
+CallbackTally tally;
+
+void counting_callback(int count, int status, float, void*) {
+  if (count > 0) {
+    tally.blocks++;
+    tally.samples += count;
+  } else if (status == 100) {
+    tally.rate_changed++;
+  } else if (status == 101) {
+    tally.lo_changed++;
+  } else if (status == 125) {
+    tally.attenuator_changed++;
+  } else {
+    tally.other++;
+  }
+}
+
+// The value after `flag` in argv, or `fallback`.
+double option_value(int argc, char** argv, const char* flag, double fallback) {
+  for (int i = 3; i + 1 < argc; ++i)
+    if (!strcmp(argv[i], flag)) return atof(argv[i + 1]);
+  return fallback;
+}
+
+int run_open(ExtioPlugin& plugin, double seconds) {
+  char name[256] = {};
+  char model[256] = {};
+  int type = 0;
+  plugin.InitHW(name, model, &type);
+  printf("receiver: %s%s, hardware type %d\n", name, model, type);
+  plugin.SetCallback(counting_callback);
+  const auto opened_at = std::chrono::steady_clock::now();
+  plugin.OpenHW();
+  const double open_s =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - opened_at).count();
+  printf("OpenHW returned after %.1f s; window open for %.0f s\n", open_s, seconds);
+  fflush(stdout);
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  const auto closing_at = std::chrono::steady_clock::now();
+  plugin.CloseHW();
+  const double close_ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - closing_at)
+          .count();
+  printf("CloseHW returned after %.0f ms\n", close_ms);
+  printf("callbacks: %ld sample blocks (%ld samples), sample rate changed %ld, LO changed %ld, "
+         "attenuator changed %ld, other %ld\n",
+         tally.blocks.load(), tally.samples.load(), tally.rate_changed.load(),
+         tally.lo_changed.load(), tally.attenuator_changed.load(), tally.other.load());
+  printf("sample rate: %d, LO: %d\n", plugin.GetHWSR(), plugin.GetHWLO());
+  return 0;
+}
 
 int run_info(ExtioPlugin& plugin) {
   char name[256] = {};
@@ -60,7 +128,7 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   ExtioPlugin plugin;
   std::string error;
-  if (command != "info") {
+  if (command != "info" && command != "open") {
     fprintf(stderr, "extio_host: unknown command '%s'\n", command.c_str());
     print_usage(stderr);
     return 2;
@@ -69,5 +137,6 @@ int main(int argc, char** argv) {
     fprintf(stderr, "extio_host: %s\n", error.c_str());
     return 1;
   }
+  if (command == "open") return run_open(plugin, option_value(argc, argv, "--seconds", 10));
   return run_info(plugin);
 }

@@ -12,6 +12,7 @@
 #include "plugin/export.h"
 #include "plugin/host_requests.h"
 #include "plugin/receiver_state.h"
+#include "plugin/sdr_app.h"
 #include "usb/device_link.h"
 #include "window/settings_store.h"
 
@@ -79,6 +80,7 @@ EXTIO_API bool EXTIO_CALL InitHW(char* name, char* model, int* type) {
 
 EXTIO_API bool EXTIO_CALL OpenHW(void) {
   extio_log().open("extio_log.txt");
+  open_gui();
   receiver_state().set_gui_hidden(0);
   extio_log().write("Open HW\n");
   return true;
@@ -99,7 +101,7 @@ EXTIO_API void EXTIO_CALL StopHW(void) {
 }
 
 EXTIO_API void EXTIO_CALL CloseHW(void) {
-  the_window.store(nullptr);
+  close_gui();
   extio_log().close_with("close HW\n");
 }
 

@@ -126,7 +126,7 @@ TEST(CallLog, EveryEntryPointWritesItsLineWhileTheLogIsOpen) {
             "SetCallback\n"
             "Start HW\n"
             "GetHWLO = 7050000\n"
-            "GetHWSR =0\n"
+            "GetHWSR =249999\n"  // the window has set the stored rate
             "SetHWLO = -7050000\n"
             "GetStatus\n"
             "ShowGUI\n"
@@ -137,7 +137,7 @@ TEST(CallLog, EveryEntryPointWritesItsLineWhileTheLogIsOpen) {
             "IFLimitsChanged low=-3000 , high=3000\n"
             "GetAttenuators index=1, att=-7.000000\n"
             "GetAttenuators index=16, att=-7.000000\n"
-            "GetActualIdx =0\n"
+            "GetActualIdx =4\n"  // the stored RF gain 32, as a step
             "SetAttenuators index=3\n"
             "SetAttenuators index=20\n"
             "VersionInfo HDSDR v.2.81\n"

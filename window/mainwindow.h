@@ -32,6 +32,7 @@ class MainWindow;
 }
 class QCheckBox;
 class QLCDNumber;
+class QLineEdit;
 class QTcpSocket;
 class QUdpSocket;
 class QTimerEvent;
@@ -258,4 +259,8 @@ class MainWindow : public QMainWindow, public HostWindow {
 
  private:
   void wake_for_host_requests();
+
+  // network_panel.cpp
+  void save_network_address(QLineEdit* field, QHostAddress& address, int (*send)(uint32_t),
+                            const char* key, const char* label);
 };

@@ -2,7 +2,6 @@
 // panel's file when that panel is built; this file then shrinks to nothing.
 #include "window/mainwindow.h"
 
-void MainWindow::on_comboBox_SDR_ID_currentIndexChanged(int) {}
 void MainWindow::on_pushButton_LCD_cal_clicked() {}
 void MainWindow::on_comboBox_Modulation_currentIndexChanged(int) {}
 void MainWindow::on_pushButton_save_vhf_ref_clock_pressed() {}
@@ -16,8 +15,6 @@ void MainWindow::on_dial_R820T_LNA_Gain_valueChanged(int) {}
 void MainWindow::on_dial_R820T_VGA_Gain_valueChanged(int) {}
 void MainWindow::on_lineEdit_R820T_frequency_returnPressed() {}
 void MainWindow::on_checkBox_R820T_PWR_ON_clicked(bool) {}
-void MainWindow::on_checkBox_packet_size_clicked(bool) {}
-void MainWindow::on_checkBox_internet_forward_clicked(bool) {}
 void MainWindow::on_lineEdit_scan_delay_returnPressed() {}
 void MainWindow::on_tableWidget_bands_cellChanged(int, int) {}
 void MainWindow::Bands_Scan_Process() {}
@@ -35,21 +32,15 @@ void MainWindow::telnet_read_data() {}
 void MainWindow::telnet_connected() {}
 void MainWindow::telnet_disconnected() {}
 void MainWindow::on_checkBox_automatic_discovery_clicked(bool) {}
-void MainWindow::on_checkBox_DHCP_Client_clicked(bool) {}
 void MainWindow::on_checkBox_LEDs_on_clicked(bool) {}
 void MainWindow::on_lineEdit_i2c_switch_returnPressed() {}
-void MainWindow::on_checkBox_start_UDP_clicked(bool) {}
 void MainWindow::on_comboBox_stream_number_activated(int) {}
 void MainWindow::on_pushButton_MultiStream_pressed() {}
 void MainWindow::on_pushButton_choose_sdr_path_pressed() {}
 void MainWindow::on_pushButton_usb_mode_pressed() {}
-void MainWindow::on_checkBox_DHCP_Server_clicked(bool) {}
-void MainWindow::on_pushButton_SaveID_pressed() {}
 void MainWindow::on_pushButton_ResetSDR_pressed() {}
-void MainWindow::on_checkBox_multicast_toggled(bool) {}
 void MainWindow::on_checkBox_bypass_lpf_toggled(bool) {}
 void MainWindow::on_checkBox_broadcast_slave_toggled(bool) {}
-void MainWindow::on_checkBox_broadcast_UDP_toggled(bool) {}
 void MainWindow::on_pushButton_firmware_upgrade_pressed() {}
 void MainWindow::on_pushButton_calibration_pressed() {}
 void MainWindow::on_pushButton_get_sync_state_pressed() {}
@@ -57,10 +48,6 @@ void MainWindow::Change_BPF(unsigned short) {}
 void MainWindow::on_pushButton_gain_table_pressed() {}
 void MainWindow::on_pushButton_VCO_save_pressed() {}
 void MainWindow::on_spinBox_VCO_comp_valueChanged(int) {}
-void MainWindow::on_lineEdit_network_Sample_Rate_returnPressed() {}
-void MainWindow::on_checkBox_enable_network_toggled(bool) {}
-void MainWindow::on_checkBox_3_toggled(bool) {}
-void MainWindow::on_pushButton_5_clicked() {}
 void MainWindow::on_pushButton_SR_pressed() {}
 void MainWindow::on_pushButton_main_clock_pressed() {}
 void MainWindow::on_pushButton_choose_filter_pressed() {}
@@ -76,7 +63,5 @@ void MainWindow::claim_stream_number() {}
 void MainWindow::apply_stream_controls() {}
 void MainWindow::release_stream_number() {}
 void MainWindow::on_pushButton_clicked() {}
-void MainWindow::start_stop_stream(bool) {}
-void MainWindow::show_rate_status() {}
 void MainWindow::skimmer_send_lo_freq(int) {}
 void MainWindow::skimmer_send_qsy(int) {}

@@ -135,7 +135,7 @@ void UDP_App::ask_for_stream(Send send, Arrived arrived_within) {
 }
 
 bool UDP_App::send_through_running_socket(uint32_t address, uint16_t to_port) {
-  QMutexLocker lock(&socket_lock);
+  std::lock_guard<std::mutex> lock(socket_lock);
   if (socket_fd < 0) return false;
   send_datagram_to(socket_fd, address, to_port, stream_start_datagram, sizeof stream_start_datagram);
   return true;
@@ -174,7 +174,7 @@ void UDP_App::run() {
   granted_buffer.store(set_receive_buffer(fd, receive_buffer_bytes.load()));
   if (multicast.load() == 1) join_multicast_group(fd, RECEIVER_MULTICAST_GROUP);
   {
-    QMutexLocker lock(&socket_lock);
+    std::lock_guard<std::mutex> lock(socket_lock);
     socket_fd = fd;
   }
 
@@ -193,7 +193,7 @@ void UDP_App::run() {
   receive_datagrams(run, fd, socket);
 
   {
-    QMutexLocker lock(&socket_lock);
+    std::lock_guard<std::mutex> lock(socket_lock);
     socket_fd = -1;
   }
   socket.close();

@@ -19,6 +19,7 @@
 #include <QThread>
 #include <QUdpSocket>
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 
 #include "net/demultiplex.h"
@@ -66,8 +67,9 @@ class UDP_App : public QThread {
   // a quarter second of unbroken data).
   void request_stop();
 
-  // Published for the status poll. Read and clear the counter in one step:
-  // packet_count.exchange(0).
+  // Published for the status poll. Read and clear the counter in one step
+  // (take_packet_count), so that no datagram counted in between is lost.
+  int take_packet_count() { return packet_count.exchange(0); }
   std::atomic<int> packet_count{0};            // datagrams taken since last cleared
   std::atomic<uint8_t> header_kind{0};         // byte 0 of the last datagram
   std::atomic<int8_t> stream_rx_mode{0};       // byte 6 of the last extended header
@@ -114,8 +116,9 @@ class UDP_App : public QThread {
   std::atomic<unsigned> datagrams_taken{0};
 
   // The data socket's descriptor while the thread has one; start_stream
-  // sends through it from the window's thread, so it is guarded.
-  QMutex socket_lock;
+  // sends through it from the window's thread, so it is guarded (a
+  // std::mutex, whose locking ThreadSanitizer can see, unlike QMutex's).
+  std::mutex socket_lock;
   int socket_fd = -1;
 
   // Kept from one run to the next: up to 2047 bytes left over are delivered

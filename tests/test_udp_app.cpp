@@ -6,11 +6,15 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -427,6 +431,69 @@ TEST_F(UdpAppTest, PortThatCannotBeBoundEndsTheThreadAtOnce) {
 
   EXPECT_TRUE(app->wait(500));
   close(holder);
+}
+
+// Runs `body` in a child process inside user and network namespaces of its
+// own, with loopback up, multicast on it and a multicast route through it, so
+// that multicast traffic cannot leave them. Returns the body's result, or -1
+// when the namespaces cannot be made here.
+int in_own_multicast_namespace(const std::function<int()>& body) {
+  const uid_t uid = getuid();
+  const gid_t gid = getgid();
+  const pid_t child = fork();
+  if (child == 0) {
+    if (unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) _exit(100);
+    std::ofstream("/proc/self/setgroups") << "deny";
+    std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
+    std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
+    if (system("ip link set lo up && ip link set lo multicast on && ip route add 224.0.0.0/4 dev lo") != 0)
+      _exit(100);
+    _exit(body());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) == 100) return -1;
+  return WEXITSTATUS(status);
+}
+
+std::atomic<int> multicast_blocks{0};
+void count_multicast_block(int count, int, float, void*) {
+  if (count == SAMPLES_PER_BLOCK) multicast_blocks++;
+}
+
+// Sends 20 mode-0 datagrams to the receiver's multicast group and returns
+// how many UDP_App took: with `multicast` it joins the group, without it
+// none arrive.
+int datagrams_taken_from_group(int multicast) {
+  constexpr uint16_t PORT = 50000;  // the namespace is private
+  UDP_App app;
+  receiver_state().set_host_callback(count_multicast_block);
+  app.set_port(PORT);
+  app.set_peer_address(QHostAddress("127.0.0.2"));
+  app.set_multicast(multicast);
+  app.start_stream();
+  std::this_thread::sleep_for(200ms);  // options are set before the handshake
+
+  const int sender = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in group{};
+  group.sin_family = AF_INET;
+  group.sin_port = htons(PORT);
+  inet_pton(AF_INET, "238.255.0.2", &group.sin_addr);
+  uint8_t datagram[1028] = {4};
+  for (int i = 0; i < 20; ++i)
+    sendto(sender, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&group), sizeof group);
+  close(sender);
+  eventually([&] { return app.packet_count.load() >= 20; }, 1000ms);
+  app.request_stop();
+  app.wait(2000);
+  return app.packet_count.load();
+}
+
+TEST(UdpAppMulticast, JoinsTheReceiversGroupWhenAsked) {
+  const int with_group = in_own_multicast_namespace([] { return datagrams_taken_from_group(1); });
+  if (with_group < 0) GTEST_SKIP() << "no user and network namespace for a multicast route here";
+  EXPECT_EQ(with_group, 20);
+  EXPECT_EQ(in_own_multicast_namespace([] { return datagrams_taken_from_group(0); }), 0);
 }
 
 }  // namespace

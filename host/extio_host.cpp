@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "host/plugin_loader.h"
+#include "host/recorder.h"
 
 namespace {
 
@@ -22,6 +23,13 @@ void print_usage(FILE* out) {
           "  open PLUGIN [--seconds N]\n"
           "                 open the receiver with its control window for N seconds\n"
           "                 (default 10), then close it and print the callbacks seen\n"
+          "  record PLUGIN --out FILE.wav [--seconds N] [--lo HZ]\n"
+          "                 open and start the receiver, record N seconds (default 10)\n"
+          "                 of its samples into a two-channel 16-bit WAV file at the\n"
+          "                 rate the plug-in reports, then stop and close it (also on\n"
+          "                 Ctrl-C); --out - writes raw interleaved 16-bit I/Q to\n"
+          "                 standard output instead; --lo tunes StartHW (default: the\n"
+          "                 plug-in's LO)\n"
           "\n"
           "The plug-in reads ./sdr_config.ini and writes ./extio_log.txt in the\n"
           "current directory.\n");
@@ -53,6 +61,13 @@ void counting_callback(int count, int status, float, void*) {
   } else {
     tally.other++;
   }
+}
+
+// The text after `flag` in argv, or nullptr.
+const char* option_text(int argc, char** argv, const char* flag) {
+  for (int i = 3; i + 1 < argc; ++i)
+    if (!strcmp(argv[i], flag)) return argv[i + 1];
+  return nullptr;
 }
 
 // The value after `flag` in argv, or `fallback`.
@@ -128,15 +143,27 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   ExtioPlugin plugin;
   std::string error;
-  if (command != "info" && command != "open") {
+  if (command != "info" && command != "open" && command != "record") {
     fprintf(stderr, "extio_host: unknown command '%s'\n", command.c_str());
     print_usage(stderr);
     return 2;
+  }
+  RecordOptions record;
+  if (command == "record") {
+    const char* out = option_text(argc, argv, "--out");
+    record.seconds = option_value(argc, argv, "--seconds", 10);
+    record.lo_frequency = long(option_value(argc, argv, "--lo", -1));
+    if (!out || !*out || !(record.seconds > 0)) {
+      fprintf(stderr, "extio_host: record needs --out FILE.wav (or -) and --seconds above 0\n");
+      return 2;
+    }
+    record.out = out;
   }
   if (!load_extio_plugin(argv[2], plugin, error)) {
     fprintf(stderr, "extio_host: %s\n", error.c_str());
     return 1;
   }
+  if (command == "record") return run_record(plugin, record);
   if (command == "open") return run_open(plugin, option_value(argc, argv, "--seconds", 10));
   return run_info(plugin);
 }

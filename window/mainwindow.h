@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <cstdint>
 
+#include "net/stream_share.h"
 #include "plugin/host_requests.h"
 
 namespace Ui {
@@ -188,7 +189,7 @@ class MainWindow : public QMainWindow, public HostWindow {
   void set_transverter_mode(bool on);   // tuning_panel.cpp
   void discovery_start();               // discovery.cpp
   void claim_stream_number();           // stream_sharing.cpp
-  void apply_stream_controls();         // stream_sharing.cpp
+  void apply_stream_controls(int stream);  // stream_sharing.cpp
   void release_stream_number();         // stream_sharing.cpp
   void start_stop_stream(bool start);   // network_panel.cpp
   void show_rate_status();              // network_panel.cpp
@@ -256,6 +257,12 @@ class MainWindow : public QMainWindow, public HostWindow {
   QString drive_path;
   // The window's RF gain in dB, as last computed by its gain dials.
   float rf_gain_db = 0.0f;
+  // stream_sharing.cpp: whether this window set a bit in the shared word,
+  // and the lease that marks the bit as held by a live copy.
+  bool stream_bit_claimed = false;
+  StreamLease stream_lease;
+  // discovery.cpp
+  bool discovery_serial_listed(const uint8_t* reply) const;
 
  private:
   void wake_for_host_requests();

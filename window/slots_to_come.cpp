@@ -2,11 +2,6 @@
 // panel's file when that panel is built; this file then shrinks to nothing.
 #include "window/mainwindow.h"
 
-void MainWindow::on_lineEdit_scan_delay_returnPressed() {}
-void MainWindow::on_tableWidget_bands_cellChanged(int, int) {}
-void MainWindow::Bands_Scan_Process() {}
-void MainWindow::on_checkBox_bands_scan_enable_clicked(bool) {}
-void MainWindow::on_tableWidget_bands_cellPressed(int, int) {}
 void MainWindow::on_checkBox_telnet_send_qsy_clicked(bool) {}
 void MainWindow::on_checkBox_skimmer_enable_clicked(bool) {}
 void MainWindow::on_lineEdit_telnet_port_returnPressed() {}

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "sim/discovery_responder.h"
 #include "sim/udp_streamer.h"
 
 namespace {
@@ -20,6 +22,10 @@ void on_stop_signal(int) { stop_signal = 1; }
 
 struct NetSimOptions {
   StreamerConfig udp;
+  bool discovery = false;
+  DiscoveryReplySpec discovery_reply;  // address and port from --address, --port
+  int discovery_short = 0;             // also send a reply cut to this length
+  bool discovery_malformed = false;    // also send one with a broken signature
   double duration_seconds = 0;  // 0 = until a signal
 };
 
@@ -38,6 +44,15 @@ void print_net_usage(FILE* out) {
           "  --frequency-ch1 F    extended header: channel 1 frequency, Hz\n"
           "  --frequency-ch2 F    extended header: channel 2 frequency, Hz\n"
           "  --count N            datagrams per start (default: no limit)\n"
+          "discovery responder (answers requests on UDP 48321 of any address):\n"
+          "  --discovery          answer discovery requests\n"
+          "  --name N             device name in the reply (default Tavrin-SDR)\n"
+          "  --serial S           serial number in the reply (default TS0000001)\n"
+          "  --in-use B           in-use flags, byte 87 (default 0)\n"
+          "  --reply-delay MS     send the reply MS milliseconds late\n"
+          "  --reply-copies N     send the reply N times\n"
+          "  --reply-short L      also send a reply cut to L bytes\n"
+          "  --reply-malformed    also send a reply with a broken signature\n"
           "faults:\n"
           "  --silent             never answer the start datagram\n"
           "  --answer-after N     answer only the Nth start datagram\n"
@@ -61,6 +76,14 @@ bool parse_net_options(int argc, char** argv, NetSimOptions* o) {
     const char* v = nullptr;
     if (a == "--small") u.small_packets = true;
     else if (a == "--silent") u.silent = true;
+    else if (a == "--discovery") o->discovery = true;
+    else if (a == "--reply-malformed") o->discovery_malformed = true;
+    else if (a == "--name") { if (!(v = value("--name"))) return false; o->discovery_reply.name = v; }
+    else if (a == "--serial") { if (!(v = value("--serial"))) return false; o->discovery_reply.serial = v; }
+    else if (a == "--in-use") { if (!(v = value("--in-use"))) return false; o->discovery_reply.in_use = uint8_t(strtol(v, nullptr, 0)); }
+    else if (a == "--reply-delay") { if (!(v = value("--reply-delay"))) return false; o->discovery_reply.delay_ms = atoi(v); }
+    else if (a == "--reply-copies") { if (!(v = value("--reply-copies"))) return false; o->discovery_reply.copies = atoi(v); }
+    else if (a == "--reply-short") { if (!(v = value("--reply-short"))) return false; o->discovery_short = atoi(v); }
     else if (a == "--address") { if (!(v = value("--address"))) return false; u.address = v; }
     else if (a == "--port") { if (!(v = value("--port"))) return false; u.port = uint16_t(atoi(v)); }
     else if (a == "--duration") { if (!(v = value("--duration"))) return false; o->duration_seconds = atof(v); }
@@ -83,6 +106,28 @@ bool parse_net_options(int argc, char** argv, NetSimOptions* o) {
   return true;
 }
 
+// The responder's replies: the receiver's own, and the faulty extras asked for.
+ResponderConfig discovery_config(const NetSimOptions& o) {
+  ResponderConfig config;
+  DiscoveryReplySpec reply = o.discovery_reply;
+  reply.address = o.udp.address;
+  reply.port = o.udp.port;
+  config.replies = {reply};
+  if (o.discovery_short > 0) {
+    DiscoveryReplySpec cut = reply;
+    cut.length = o.discovery_short;
+    cut.copies = 1;
+    config.replies.push_back(cut);
+  }
+  if (o.discovery_malformed) {
+    DiscoveryReplySpec broken = reply;
+    broken.bad_signature = true;
+    broken.copies = 1;
+    config.replies.push_back(broken);
+  }
+  return config;
+}
+
 }  // namespace
 
 int run_net_sim(int argc, char** argv) {
@@ -95,6 +140,14 @@ int run_net_sim(int argc, char** argv) {
   if (!parse_net_options(argc, argv, &options)) {
     print_net_usage(stderr);
     return 2;
+  }
+  std::unique_ptr<DiscoveryResponder> responder;
+  if (options.discovery) {
+    responder = std::make_unique<DiscoveryResponder>(discovery_config(options));
+    if (!responder->start()) {
+      fprintf(stderr, "receiver_sim net: discovery responder: %s\n", responder->error().c_str());
+      return 1;
+    }
   }
   UdpStreamer streamer(options.udp);
   if (!streamer.start()) {
@@ -113,6 +166,11 @@ int run_net_sim(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   streamer.stop();
+  if (responder) {
+    responder->stop();
+    printf("receiver_sim net: %d discovery requests seen, %lld replies sent\n", responder->requests_seen(),
+           responder->replies_sent());
+  }
   printf("receiver_sim net: %lld datagrams sent, %d start datagrams seen\n", streamer.datagrams_sent(),
          streamer.start_datagrams_seen());
   return 0;

@@ -9,10 +9,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTcpServer>
 #include <memory>
 
 #include "net/stream_share.h"
+#include "net/udp_app.h"
 #include "sim/hid_sim.h"
+#include "sim/udp_streamer.h"
 #include "support/window_fixture.h"
 #include "ui_mainwindow.h"
 
@@ -141,4 +144,36 @@ TEST(StreamSharing, SlaveHidesControlsAndStartsNothing) {
   ui->checkBox_broadcast_slave->setChecked(false);
   EXPECT_EQ(w.slave_mode, 0);
   EXPECT_NE(stored_settings().find("broadcast_slave=0"), std::string::npos);
+}
+
+// A slave takes the stream with its extended headers and never opens or
+// writes a control connection, even when it starts the stream.
+TEST(StreamSharing, SlaveReceivesTheStreamWithoutAControlConnection) {
+  QTcpServer control;
+  ASSERT_TRUE(control.listen(QHostAddress("127.0.0.2"), 50000)) << control.errorString().toStdString();
+  StreamerConfig config;
+  config.header_kind = 24;
+  config.rx_mode = 2;
+  config.sample_rate = 1250000;
+  config.frequency_ch1 = 7012345;
+  config.frequency_ch2 = 14054321;
+  config.datagrams_per_second = 500;
+  UdpStreamer receiver(config);
+  ASSERT_TRUE(receiver.start()) << receiver.error();
+
+  use_settings(
+      "[General]\nnetwork_enable_flag=1\nbroadcast_slave=1\nudp_port=50000\n"
+      "sdr_ip_address=127.0.0.2\nrivulet_discovery=0\n");
+  MainWindow w;
+  w.start_stop_stream(true);
+  EXPECT_TRUE(pump_until([] { return udp_app().header_frequency_ch1.load() == 7012345; }, 3000));
+  EXPECT_EQ(udp_app().header_kind.load(), 24);
+  EXPECT_EQ(udp_app().stream_rx_mode.load(), 2);
+  EXPECT_EQ(udp_app().header_sample_rate.load(), 1250000);
+  EXPECT_EQ(udp_app().header_frequency_ch2.load(), 14054321);
+  w.start_stop_stream(false);
+  pump_events(300);
+  EXPECT_FALSE(control.hasPendingConnections()) << "a slave connected to the receiver's control port";
+  EXPECT_EQ(w.control_socket, nullptr);
+  receiver.stop();
 }

@@ -274,6 +274,8 @@ MainWindow::~MainWindow() {
   settings().write_int("heterodyne_frequency", heterodyne);
   settings().write_int("inversion_flag", inversion);
   settings().write_int("alias_inversion_flag", alias_inversion);
+  // The session is on disk once the window is gone, not only at unload.
+  settings().sync();
   // 4-6. Stream threads and the USB link.
   if (hid_status == 2) usb_app().stop_reader();
   udp_app().request_stop();

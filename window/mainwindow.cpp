@@ -281,6 +281,9 @@ MainWindow::~MainWindow() {
   udp_app().request_stop();
   udp_app().wait(1000);
   if (hid_status != 0) close_device_link();
+  // A connected telnet socket, closed with the children below, would
+  // otherwise report its disconnection to a window that is half gone.
+  if (telnet_socket) telnet_socket->disconnect(this);
   // 7. The children (sockets, timers) go with the QMainWindow base.
   delete ui;
   ui = nullptr;

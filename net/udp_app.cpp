@@ -89,6 +89,7 @@ UDP_App::UDP_App() = default;
 UDP_App::~UDP_App() {
   request_stop();
   wait(2000);
+  runs_ended.load(std::memory_order_acquire);
 }
 
 void UDP_App::set_broadcast_flag(int on) {
@@ -163,6 +164,11 @@ void UDP_App::start_stream() {
 }
 
 void UDP_App::run() {
+  receive_one_run();
+  runs_ended.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void UDP_App::receive_one_run() {
   Run run(small_packets.load() == 1 ? 516 : 1028);
   QUdpSocket socket;
   if (!socket.bind(QHostAddress::AnyIPv4, port.load(),

@@ -34,3 +34,15 @@ bool tcp_is_busy();
 // The message waiting to be transmitted: its length (0 = none), and its bytes
 // through `bytes` when given.
 int tcp_pending(const unsigned char** bytes);
+
+// What readTCPdata() read from the socket in one go: a chunk of type 7 (byte 1
+// >> 5 == 7, more than one byte) goes into tunnel_answer_slot, at most 32
+// bytes of it; any chunk clears busy.
+void tcp_take_received(const unsigned char* chunk, int length);
+
+// The status poll's service of the channel on each 20 ms tick (network mode,
+// window has a socket): an unconnected socket clears busy; a busy channel
+// counts the tick in *busy_ticks (forced idle, counter reset, once the count
+// before the tick exceeds 100) and ends the tick; an idle one transmits what
+// is pending. Returns false when the rest of the tick must not run.
+bool tcp_poll_service(QTcpSocket* socket, int* busy_ticks);

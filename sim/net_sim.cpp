@@ -1,5 +1,6 @@
 // receiver_sim net: the network receiver on one address and port. Each part
-// of the receiver's network side (the UDP sample streamer today) reads its
+// of the receiver's network side (the TCP control server and the UDP sample
+// streamer, on the same port number) reads its
 // options from the same command line and runs until the simulator is told to
 // stop (SIGINT, SIGTERM) or its --duration is over.
 #include "sim/net_sim.h"
@@ -12,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "sim/tcp_control_server.h"
 #include "sim/discovery_responder.h"
 #include "sim/udp_streamer.h"
 
@@ -26,6 +28,8 @@ struct NetSimOptions {
   DiscoveryReplySpec discovery_reply;  // address and port from --address, --port
   int discovery_short = 0;             // also send a reply cut to this length
   bool discovery_malformed = false;    // also send one with a broken signature
+  bool control = true;
+  bool control_silent = false;
   double duration_seconds = 0;  // 0 = until a signal
 };
 
@@ -33,7 +37,7 @@ void print_net_usage(FILE* out) {
   fprintf(out,
           "usage: receiver_sim net [options]\n"
           "  --address A          receiver address (default 127.0.0.2)\n"
-          "  --port P             receiver port, UDP data (default 50000)\n"
+          "  --port P             receiver port, TCP control and UDP data (default 50000)\n"
           "  --duration S         stop after S seconds (default: at SIGINT/SIGTERM)\n"
           "UDP sample streamer (streams to whoever sends the start datagram AA 01):\n"
           "  --rx-mode M          RX mode 0..5 of the stream (default 0)\n"
@@ -44,6 +48,9 @@ void print_net_usage(FILE* out) {
           "  --frequency-ch1 F    extended header: channel 1 frequency, Hz\n"
           "  --frequency-ch2 F    extended header: channel 2 frequency, Hz\n"
           "  --count N            datagrams per start (default: no limit)\n"
+          "TCP control server (answers tunnelled commands, acknowledges items):\n"
+          "  --no-control         no control server\n"
+          "  --control-silent     accept the connection, never reply\n"
           "discovery responder (answers requests on UDP 48321 of any address):\n"
           "  --discovery          answer discovery requests\n"
           "  --name N             device name in the reply (default Tavrin-SDR)\n"
@@ -84,6 +91,8 @@ bool parse_net_options(int argc, char** argv, NetSimOptions* o) {
     else if (a == "--reply-delay") { if (!(v = value("--reply-delay"))) return false; o->discovery_reply.delay_ms = atoi(v); }
     else if (a == "--reply-copies") { if (!(v = value("--reply-copies"))) return false; o->discovery_reply.copies = atoi(v); }
     else if (a == "--reply-short") { if (!(v = value("--reply-short"))) return false; o->discovery_short = atoi(v); }
+    else if (a == "--no-control") o->control = false;
+    else if (a == "--control-silent") o->control_silent = true;
     else if (a == "--address") { if (!(v = value("--address"))) return false; u.address = v; }
     else if (a == "--port") { if (!(v = value("--port"))) return false; u.port = uint16_t(atoi(v)); }
     else if (a == "--duration") { if (!(v = value("--duration"))) return false; o->duration_seconds = atof(v); }
@@ -141,6 +150,15 @@ int run_net_sim(int argc, char** argv) {
     print_net_usage(stderr);
     return 2;
   }
+  ControlServerConfig control_config;
+  control_config.address = options.udp.address;
+  control_config.port = options.udp.port;
+  control_config.silent = options.control_silent;
+  TcpControlServer control(control_config);
+  if (options.control && !control.start()) {
+    fprintf(stderr, "receiver_sim net: control server: %s\n", control.error().c_str());
+    return 1;
+  }
   std::unique_ptr<DiscoveryResponder> responder;
   if (options.discovery) {
     responder = std::make_unique<DiscoveryResponder>(discovery_config(options));
@@ -171,6 +189,9 @@ int run_net_sim(int argc, char** argv) {
     printf("receiver_sim net: %d discovery requests seen, %lld replies sent\n", responder->requests_seen(),
            responder->replies_sent());
   }
+  control.stop();
+  if (options.control)
+    printf("receiver_sim net: %zu control messages taken\n", control.messages().size());
   printf("receiver_sim net: %lld datagrams sent, %d start datagrams seen\n", streamer.datagrams_sent(),
          streamer.start_datagrams_seen());
   return 0;

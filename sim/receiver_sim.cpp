@@ -19,7 +19,7 @@ struct Subcommand {
 // Each link's simulator adds its entry here.
 const Subcommand subcommands[] = {
     {"msd", "mass-storage drive: command.out, command.in, stream.dat (FUSE)", run_msd_receiver},
-    {"net", "network receiver: UDP sample streamer", run_net_sim},
+    {"net", "network receiver: TCP control server, UDP sample streamer", run_net_sim},
     {nullptr, nullptr, nullptr},
 };
 

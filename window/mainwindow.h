@@ -266,6 +266,11 @@ class MainWindow : public QMainWindow, public HostWindow {
 
  private:
   void wake_for_host_requests();
+  // The status poll's branches (status_poll.cpp).
+  void poll_200ms();
+  void poll_20ms();
+  void send_tuned_frequency();
+  void dispatch_answer(const struct Answer& answer);
 
   // network_panel.cpp
   void save_network_address(QLineEdit* field, QHostAddress& address, int (*send)(uint32_t),

@@ -2,8 +2,3 @@
 // panel's file when that panel is built; this file then shrinks to nothing.
 #include "window/mainwindow.h"
 
-void MainWindow::readTCPdata() {}
-void MainWindow::TCP_connected() {}
-void MainWindow::displayError(QAbstractSocket::SocketError) {}
-void MainWindow::timerEvent(QTimerEvent*) {}
-void MainWindow::tcp_connect() {}

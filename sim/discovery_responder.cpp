@@ -108,10 +108,10 @@ void DiscoveryResponder::serve() {
         ++requests_;
         if (well_formed_request(buffer, n) || !config_.ignore_bad_requests) {
           from.sin_port = htons(config_.reply_port);
-          for (const DiscoveryReplySpec& spec : config_.replies)
-            for (int c = 0; c < spec.copies; ++c)
-              due.push_back({Clock::now() + std::chrono::milliseconds(spec.delay_ms), from,
-                             discovery_reply_bytes(spec)});
+          for (const DiscoveryReplySpec& reply : config_.replies)
+            for (int c = 0; c < reply.copies; ++c)
+              due.push_back({Clock::now() + std::chrono::milliseconds(reply.delay_ms), from,
+                             discovery_reply_bytes(reply)});
         }
       }
     }

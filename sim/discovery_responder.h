@@ -27,8 +27,8 @@ struct DiscoveryReplySpec {
   int copies = 1;           // the same reply this many times
 };
 
-// The reply bytes for a spec (exactly `length` bytes).
-std::vector<uint8_t> discovery_reply_bytes(const DiscoveryReplySpec& spec);
+// The bytes of one described reply (exactly `length` bytes).
+std::vector<uint8_t> discovery_reply_bytes(const DiscoveryReplySpec& reply);
 
 struct ResponderConfig {
   std::string bind_address = "0.0.0.0";  // broadcasts reach a socket on any address

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <cstdlib>
 
 #include "net/stream_share.h"
@@ -46,8 +48,13 @@ class DiscoveryWindow : public ::testing::Test {
     ASSERT_TRUE(responder->start()) << responder->error();
   }
 
+  // The network console without the control connection's error lines: each
+  // pass that lists a receiver connects to it, and the listed test addresses
+  // do not answer.
   static std::string network_console(const MainWindow& w) {
-    return w.widgets()->plainTextEdit_Network->toPlainText().toStdString();
+    QString text = w.widgets()->plainTextEdit_Network->toPlainText();
+    text.remove(QRegularExpression("\\nTCP Error: +\\d+\\n"));
+    return text.toStdString();
   }
 
   std::unique_ptr<DiscoveryResponder> responder;
@@ -129,4 +136,15 @@ TEST_F(DiscoveryWindow, NoReplyLeavesTheStoredAddress) {
   EXPECT_EQ(network_console(w), "");
   EXPECT_EQ(w.receiver_address, QHostAddress("127.0.0.9"));
   EXPECT_FALSE(w.discovery_in_progress);
+}
+
+TEST_F(DiscoveryWindow, ControlConnectionGoesToTheAdoptedReceiver) {
+  QTcpServer adopted, stored;
+  ASSERT_TRUE(adopted.listen(QHostAddress("127.0.0.2"), 50010));
+  ASSERT_TRUE(stored.listen(QHostAddress("127.0.0.9"), 40000));
+  respond_with({receiver("Tavrin-SDR", "TS7", "127.0.0.2", 50010)});
+  use_settings(DISCOVERING);
+  MainWindow w;
+  EXPECT_TRUE(pump_until([&] { return adopted.hasPendingConnections(); }, 3000));
+  EXPECT_FALSE(stored.hasPendingConnections()) << "the stored address was contacted";
 }

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QApplication>
+#include <QDial>
+
 #include <algorithm>
 #include <chrono>
 #include <mutex>
@@ -93,6 +96,32 @@ void open_receiver(FreshPlugin& plugin) {
   ASSERT_TRUE(plugin.api.OpenHW());
 }
 
+constexpr int STATUS_GAIN_CHANGED = 125;
+
+// The gain byte of the last tunnelled RF-gain command (-1 = none): a tunnel
+// message is its length, E0, then the command report (id, 08, gain, channel).
+int last_gain_sent(const std::vector<Bytes>& messages) {
+  int gain = -1;
+  for (const Bytes& m : messages)
+    if (m.size() >= 5 && m[1] == 0xE0 && m[3] == 0x08) gain = m[4];
+  return gain;
+}
+
+// Drags the RF gain dial on the plug-in's GUI thread, as a user would.
+void drag_gain_dial(int position) {
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(),
+      [position] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+          if (auto* dial = top->findChild<QDial*>("dial_2")) {
+            dial->setSliderDown(true);
+            dial->setSliderPosition(position);
+            dial->setSliderDown(false);
+          }
+      },
+      Qt::BlockingQueuedConnection);
+}
+
 const Bytes RUN_ITEM = {0x08, 0x00, 0x18, 0x00, 0x80, 0x02, 0x00, 0x00};
 const Bytes STOP_ITEM = {0x08, 0x00, 0x18, 0x00, 0x80, 0x01, 0x00, 0x00};
 const Bytes PACKET_SIZE_ITEM = {0x05, 0x00, 0xC4, 0x00, 0x00};
@@ -135,6 +164,24 @@ TEST(StreamEndToEnd, NetworkStartStreamsTheRampAndStopSendsTheStopItem) {
   EXPECT_TRUE(control.wait_for([](const std::vector<Bytes>& m) { return saw(m, TUNE_7050_KHZ); }, 3000));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(count_status(101), lo_notices);
+
+  // The host's gains reach the receiver in the order it set them (a newer
+  // pending message may replace an older one, never the other way round),
+  // and the host hears of a gain change only from a user's drag of the dial.
+  // The status poll holds the gain to the host's attenuator step (6 = gain
+  // 48), so the step is set first.
+  const int gain_notices = count_status(STATUS_GAIN_CHANGED);
+  EXPECT_EQ(plugin.api.SetAttenuator(6), 0);
+  plugin.api.SetRFGain(40);
+  plugin.api.SetRFGain(48);
+  EXPECT_TRUE(control.wait_for([](const std::vector<Bytes>& m) { return last_gain_sent(m) == 48; }, 3000))
+      << "last gain on the wire: " << last_gain_sent(control.messages());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(count_status(STATUS_GAIN_CHANGED), gain_notices) << "a host-set gain was reported back";
+  drag_gain_dial(100);  // the drag that follows the host's own setting is not reported
+  drag_gain_dial(64);
+  EXPECT_TRUE(wait_until([&] { return count_status(STATUS_GAIN_CHANGED) == gain_notices + 1; }, 2000))
+      << count_status(STATUS_GAIN_CHANGED) - gain_notices << " gain notices after two drags";
 
   const size_t stops_before = count_of(control.messages(), STOP_ITEM);
   plugin.api.StopHW();

@@ -315,6 +315,8 @@ void MainWindow::show_network_addresses() {
   ui->lineEdit_udp_port->setText(QString("%1").arg(port, 8));
 }
 
+// "SDR connect" does its work in on_pushButton_clicked() (tools_panel.cpp);
+// this overload is connected by name as well and has nothing to add.
 void MainWindow::on_pushButton_clicked(bool) {}
 
 void MainWindow::on_pushButton_save_default_pressed() {

@@ -168,8 +168,21 @@ void UDP_App::run() {
   runs_ended.fetch_add(1, std::memory_order_acq_rel);
 }
 
+namespace {
+int read_size_for(int small_packets) { return small_packets == 1 ? 516 : 1028; }
+}  // namespace
+
+UDP_App::DatagramFeed::DatagramFeed(UDP_App& app)
+    : app_(app), run_(new Run(read_size_for(app.small_packets.load()))) {
+  run_->extra = app.broadcast_flag() == 1 ? EXTENDED_EXTRA_BYTES : 0;
+}
+
+UDP_App::DatagramFeed::~DatagramFeed() { delete run_; }
+
+void UDP_App::DatagramFeed::take(const uint8_t* data, int length) { app_.take_datagram(*run_, data, length); }
+
 void UDP_App::receive_one_run() {
-  Run run(small_packets.load() == 1 ? 516 : 1028);
+  Run run(read_size_for(small_packets.load()));
   QUdpSocket socket;
   if (!socket.bind(QHostAddress::AnyIPv4, port.load(),
                    QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))

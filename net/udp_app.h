@@ -28,6 +28,8 @@ constexpr uint8_t stream_start_datagram[2] = {0xAA, 0x01};
 constexpr int UDP_RING_BYTES = 65536;
 
 class UDP_App : public QThread {
+  struct Run;  // what one run of the thread keeps (udp_app.cpp)
+
  public:
   // The receiver's top rate (quad channel, about 20,000 datagrams/s, each
   // costing the kernel over 2 KB) fills 131,072 bytes in about 3 ms, far
@@ -82,12 +84,28 @@ class UDP_App : public QThread {
   void set_receive_buffer_bytes(int bytes) { receive_buffer_bytes.store(bytes); }
   int granted_receive_buffer() const { return granted_buffer.load(); }
 
+  // The per-datagram path of one run without a socket (fuzz targets and
+  // tests): a run sized as the thread sizes it at its start (small packets,
+  // broadcast flag as set now), then each datagram through the same header
+  // logic, ring write and hand-off as a received one. Not for use while the
+  // thread runs: the ring belongs to one run at a time.
+  class DatagramFeed {
+   public:
+    explicit DatagramFeed(UDP_App& app);
+    ~DatagramFeed();
+    DatagramFeed(const DatagramFeed&) = delete;
+    DatagramFeed& operator=(const DatagramFeed&) = delete;
+    void take(const uint8_t* data, int length);
+
+   private:
+    UDP_App& app_;
+    Run* run_;
+  };
+
  protected:
   void run() override;
 
  private:
-  struct Run;
-
   static constexpr int STOP_NONE = 0, STOP_REQUESTED = 1, STOP_ENDING = 2;
 
   void receive_one_run();

@@ -184,7 +184,9 @@ void ipv4_octets(uint32_t value, uint8_t octets[4]) {
 
 uint16_t vco_wire_value(int offset) { return static_cast<uint16_t>((offset + 2048) & 0xFFF); }
 
-int vco_offset_from_answer(uint32_t value) { return static_cast<int>(value) - 2048; }
+// In unsigned arithmetic: an answer far outside the 12-bit range (a faulty
+// receiver, a corrupted report) wraps instead of overflowing an int.
+int vco_offset_from_answer(uint32_t value) { return static_cast<int>(value - 2048u); }
 
 uint16_t pack_gain_table(const int row_db[4]) {
   uint32_t word = 0;

@@ -121,3 +121,18 @@ write("fuzz_settings_file", "network_stream", b"[General]\nnetwork_enable_flag=1
 write("fuzz_settings_file", "transverter_devel", b"[General]\ndevel=1\ntransverter_mode_flag=1\n"
       b"tcvr_heterodyne_frequency=1268000000\ninversion_mode_flag=1\nheterodyne_frequency=116000000\n"
       b"sdr_vco_voltage=-2048\nalias_inversion_flag=0\nbypass_lpf=1\n")
+
+# Every key the window reads at construction, at the ends of its range, in
+# USB and network mode; and the file that showed the inversion overflow.
+INT_KEYS = ["devel", "frequency_ch1", "frequency_ch2", "heterodyne_frequency", "multi_stream_flag",
+            "rx_channel_number", "rf_gain", "rf_gain_ch2", "fe_gain", "sdr_sample_rate", "scan_delay",
+            "scan_band1", "scan_band10", "udp_port", "sdr_vco_voltage", "telnet_port", "alias_inversion_flag",
+            "inversion_flag", "broadcast_flag", "bypass_lpf", "internet_connect_flag", "broadcast_slave",
+            "multicast", "diversity_mode", "inversion_mode_flag", "transverter_mode_flag",
+            "tcvr_heterodyne_frequency", "enable_phase_shift", "phase_shift"]
+for name, value in [("max", b"2147483647"), ("min", b"-2147483648"), ("huge", b"99999999999")]:
+    for network in (0, 1):
+        text = b"[General]\n" + b"".join(k.encode() + b"=" + value + b"\n" for k in INT_KEYS)
+        text += b"network_enable_flag=%d\nsdr_ip_address=127.0.0.2\n" % network
+        write("fuzz_settings_file", "every_key_%s_%s" % (name, "network" if network else "usb"), text)
+write("fuzz_settings_file", "inversion_out_of_range", b"[General]\ninversion_flag=100\n")

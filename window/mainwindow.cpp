@@ -212,7 +212,10 @@ MainWindow::MainWindow(QWidget* parent)
   if (settings().is_missing("inversion_mode_flag")) settings().write_int("inversion_mode_flag", 0);
   if (settings().is_missing("transverter_mode_flag"))
     settings().write_int("transverter_mode_flag", 0);
-  display_frequency = channel_frequency[0] * inversion + heterodyne;
+  // Wraps like the receiver's 32-bit arithmetic (and the tuning panel's): a
+  // hand-edited file may hold frequencies whose sum leaves the int range.
+  display_frequency = static_cast<int>(static_cast<uint32_t>(static_cast<int64_t>(channel_frequency[0]) * inversion) +
+                                       static_cast<uint32_t>(heterodyne));
   if (settings().is_missing("tcvr_heterodyne_frequency"))
     settings().write_int("tcvr_heterodyne_frequency", 1268000000);
 

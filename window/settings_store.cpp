@@ -42,9 +42,10 @@ QString SettingsStore::read_text(const QString& key, const QString& fallback) {
   return value(key, fallback).toString();
 }
 
+// A factor of +1 or -1: a hand-edited value other than those counts by its
+// sign, so that no product with it can leave the int range.
 int SettingsStore::read_sign(const QString& key) {
-  const int v = read_int(key, 0);
-  return v == 0 ? 1 : v;
+  return read_int(key, 0) < 0 ? -1 : 1;
 }
 
 bool SettingsStore::is_missing(const QString& key) {

@@ -20,7 +20,8 @@ class SettingsStore {
   unsigned read_unsigned(const QString& key, unsigned fallback);
   bool read_bool(const QString& key, bool fallback);
   QString read_text(const QString& key, const QString& fallback = QString());
-  // Inversion keys: +1 or -1, where 0 or a missing key counts as +1.
+  // Inversion keys: +1 or -1, where 0 or a missing key counts as +1 and any
+  // other value by its sign.
   int read_sign(const QString& key);
   bool is_missing(const QString& key);
 
